@@ -1,0 +1,17 @@
+// The decimal text of a level, every digit of it.
+#pragma once
+
+#include <cstddef>
+
+namespace droplevel {
+
+// The largest integral binary64 value lies below 2^1024 ≈ 1.8 × 10^308: at
+// most 309 digits.
+inline constexpr std::size_t level_text_capacity = 309;
+
+// Writes the integral binary64 `level` (1 or more) in decimal, without sign,
+// leading zeros or exponent, to `out`, which has room for
+// level_text_capacity characters; returns the end of the text.
+char* write_level(char* out, double level);
+
+}  // namespace droplevel

@@ -1,0 +1,233 @@
+#include <droplevel/level.hpp>
+
+#include <array>
+#include <cfloat>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "hex_text.hpp"
+#include "mpfr_oracle.hpp"
+
+namespace droplevel {
+namespace {
+
+using testing::hex;
+
+oracle::scaled_significand unpack(extended x) {
+    if (x.significand == 0) return {0, 0};
+    return {x.significand, (x.sign_exponent & 0x7FFF) - extended_bias - 63};
+}
+
+extended pack(oracle::scaled_significand x) {
+    if (x.significand == 0) return {0, 0};
+    return {x.significand, static_cast<std::uint16_t>(x.exponent + 63 + extended_bias)};
+}
+
+struct level_case {
+    double speed;
+    double level;
+};
+
+TEST(LevelForSpeed, GivesTheLevelsOfTheDefiningSequence) {
+    const level_case cases[] = {
+        {0.0, 1},
+        {-0.0, 1},
+        {1.0, 2},
+        {7.0, 2},
+        {0x1.399999999999ap+3, 2},  // 9.8
+        {10.0, 3},
+        {14.0, 3},  // exact boundary: the sum rounds to 3.0 before the ceiling
+        {-14.0, 3},
+        {0x1.399999999999ap+4, 5},  // 19.6
+        {25.0, 8},
+        {100.0, 104},
+        {0x1.3cc8a99af5454p+3, 3},  // plain binary64 gives 2
+        {0x1.3cc8a99af5453p+3, 2},  // exact arithmetic gives 3
+        {0x1.1257c5187fd09p+5, 13},  // exact, binary64 and a ceiling of the extended sum give 14
+        {0x1.1d8b8b32fe9f8p+5, 15},  // binary64 gives 14
+        {0x1.73764417dc14ep+5, 23},  // exact and binary64 give 24
+        {0x1.bffffffc8p+18, 2147483647},  // the largest level that fits 32 bits
+    };
+    for (const level_case& c : cases) {
+        SCOPED_TRACE(hex(c.speed));
+        EXPECT_EQ(level_for_speed(c.speed), static_cast<std::int32_t>(c.level));
+        EXPECT_EQ(full_level_for_speed(c.speed), c.level);
+    }
+}
+
+TEST(LevelForSpeed, BeyondThirtyTwoBitsTheFullLevelIsExactAndTheNarrowOneWraps) {
+    struct wide_case {
+        double speed;
+        double full_level;
+        std::int32_t narrow_level;
+    };
+    const wide_case cases[] = {
+        {std::nextafter(largest_32_bit_speed, INFINITY), 2147483648.0, INT32_MIN},
+        {458752.0, 2147483649.0, -2147483647},
+        {1e6, 10204081634.0, 1614147042},
+        {-1e6, 10204081634.0, 1614147042},
+    };
+    for (const wide_case& c : cases) {
+        SCOPED_TRACE(hex(c.speed));
+        EXPECT_EQ(full_level_for_speed(c.speed), c.full_level);
+        EXPECT_EQ(level_for_speed(c.speed), c.narrow_level);
+    }
+}
+
+TEST(LevelForSpeed, HasNoLevelWhereTheSumLeavesBinary64OrTheSpeedIsNotFinite) {
+    for (double speed : std::initializer_list<double>{DBL_MAX, -DBL_MAX, 1e300, 0x1.8p+520, INFINITY, -INFINITY, NAN}) {
+        SCOPED_TRACE(hex(speed));
+        EXPECT_EQ(full_level_for_speed(speed), std::nullopt);
+        EXPECT_EQ(level_for_speed(speed), 0);
+    }
+}
+
+// The constants' memory images: the significand's 8 bytes little-endian, then
+// the sign-and-exponent word.
+TEST(Constants, MatchTheirMemoryImages) {
+    auto image = [](extended x) {
+        std::array<unsigned char, 10> bytes{};
+        for (int i = 0; i < 8; ++i) bytes[i] = static_cast<unsigned char>(x.significand >> (8 * i));
+        bytes[8] = static_cast<unsigned char>(x.sign_exponent);
+        bytes[9] = static_cast<unsigned char>(x.sign_exponent >> 8);
+        return bytes;
+    };
+    using bytes = std::array<unsigned char, 10>;
+    EXPECT_EQ(image(recip_19_6), (bytes{0x6E, 0x3A, 0x34, 0xD6, 0x87, 0xC6, 0xFA, 0xD0, 0xFA, 0x3F}));
+    EXPECT_EQ(image(recip_5), (bytes{0xCD, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xFC, 0x3F}));
+}
+
+TEST(Constants, AreTheRoundedReciprocalsTheyStandFor) {
+    EXPECT_EQ(unpack(recip_19_6), oracle::recip_19_6());
+    EXPECT_EQ(unpack(recip_5), oracle::recip_5());
+    // Not the extended value nearest to 5/98.
+    EXPECT_NE(recip_19_6.significand, 0xD0FAC687D6343EB2u);
+}
+
+// The speeds where a computation that strays from the sequence shows it.
+std::vector<double> hard_speeds() {
+    std::vector<double> speeds;
+    std::mt19937_64 random(20261211);
+    auto around = [&](double centre, int steps) {
+        double below = centre, above = centre;
+        speeds.push_back(centre);
+        for (int i = 0; i < steps; ++i) {
+            below = std::nextafter(below, 0.0);
+            above = std::nextafter(above, INFINITY);
+            speeds.push_back(below);
+            speeds.push_back(above);
+        }
+    };
+    // Level boundaries √(98 (N − 1)), N spread over the 32-bit range and beyond.
+    std::uniform_real_distribution<double> log_level(std::log(2.0), std::log(0x1p62));
+    for (int i = 0; i < 20000; ++i) {
+        double n = std::floor(std::exp(log_level(random)));
+        around(std::sqrt(98.0 * (n - 1)), 4);
+    }
+    for (double n = 2; n < 3000; ++n) around(std::sqrt(98.0 * (n - 1)), 4);
+    // The addition of 1 rounding near a tie (step sum 1 + 2^-64) and the
+    // rounding to binary64 near one (1 + 2^-53): the first speeds of level 2.
+    around(std::sqrt(98.0) * 0x1p-32, 2000);
+    around(std::sqrt(98.0) * 0x1p-26 / std::sqrt(2.0), 2000);
+    // The sum overflowing binary64: 2^1024 − 2^970 is the rounding threshold.
+    around(std::sqrt(98.0) * 0x1p512 * std::sqrt(1 - 0x1p-54), 2000);
+    around(largest_32_bit_speed, 100);
+    // Whole range, subnormals and extremes included.
+    for (double speed : std::initializer_list<double>{0x1p-1074, 0x1p-1022, 0x1.fffffffffffffp-1023, DBL_MIN, DBL_MAX, 0x1p-540}) {
+        speeds.push_back(speed);
+    }
+    for (int i = 0; i < 200000; ++i) {
+        double speed;
+        std::uint64_t bits = random();
+        std::memcpy(&speed, &bits, sizeof speed);
+        if (std::isfinite(speed)) speeds.push_back(speed);
+    }
+    return speeds;
+}
+
+// Compares against a reference and lists the first few disagreements.
+template <typename Reference>
+void expect_agreement(const std::vector<double>& speeds, Reference reference) {
+    int mismatches = 0;
+    for (double speed : speeds) {
+        std::optional<double> expected = reference(speed);
+        std::optional<double> actual = full_level_for_speed(speed);
+        if (actual != expected && ++mismatches <= 10) {
+            ADD_FAILURE() << "speed " << hex(speed) << ": got " << (actual ? std::to_string(*actual) : "none")
+                          << ", expected " << (expected ? std::to_string(*expected) : "none");
+        }
+    }
+    EXPECT_EQ(mismatches, 0) << "of " << speeds.size() << " speeds";
+}
+
+TEST(LevelForSpeed, AgreesWithMpfrOnHardAndRandomSpeeds) {
+    expect_agreement(hard_speeds(), oracle::level);
+}
+
+#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+// The sequence as the x87 unit runs it, with the constants taken from their
+// memory images; the unit's precision control is at 64 bits on this platform.
+std::optional<double> x87_level(double speed) {
+    const unsigned char recip_19_6_image[10] = {0x6E, 0x3A, 0x34, 0xD6, 0x87, 0xC6, 0xFA, 0xD0, 0xFA, 0x3F};
+    const unsigned char recip_5_image[10] = {0xCD, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xFC, 0x3F};
+    long double r19 = 0, r5 = 0;
+    std::memcpy(&r19, recip_19_6_image, 10);
+    std::memcpy(&r5, recip_5_image, 10);
+    if (!std::isfinite(speed)) return std::nullopt;
+    volatile long double p = static_cast<long double>(speed) * speed;
+    p = p * r19;
+    p = p * r5;
+    p = p + 1;
+    volatile double sum = static_cast<double>(p);
+    if (std::isinf(sum)) return std::nullopt;
+    return std::ceil(sum);
+}
+
+TEST(LevelForSpeed, AgreesWithTheX87Unit) {
+    expect_agreement(hard_speeds(), x87_level);
+}
+#endif
+
+TEST(ExtendedArithmetic, RoundsProductsAndSumsAsMpfrDoes) {
+    std::mt19937_64 random(7);
+    auto random_significand = [&] { return random() | (std::uint64_t{1} << 63); };
+    // Significands whose rounding sits on or next to a tie.
+    const std::uint64_t top = std::uint64_t{1} << 63;
+    const std::uint64_t special[] = {top, top + 1, ~std::uint64_t{0}, ~std::uint64_t{0} - 1, top | 0x400, top | 0x3FF};
+    int mismatches = 0;
+    auto check = [&](extended got, oracle::scaled_significand expected, const char* what, extended a, extended b) {
+        if (unpack(got) != expected && ++mismatches <= 10) {
+            ADD_FAILURE() << what << " of " << std::hex << a.significand << "/" << a.sign_exponent << " and "
+                          << b.significand << "/" << b.sign_exponent;
+        }
+    };
+    for (int i = 0; i < 100000; ++i) {
+        extended a{random_significand(), static_cast<std::uint16_t>(extended_bias + (random() % 200) - 100)};
+        extended b{random_significand(), static_cast<std::uint16_t>(extended_bias + (random() % 200) - 100)};
+        check(multiply(a, b), oracle::multiply(unpack(a), unpack(b)), "product", a, b);
+    }
+    for (std::uint16_t distance = 0; distance < 140; ++distance) {
+        for (std::uint64_t smaller : special) {
+            for (std::uint64_t larger : special) {
+                extended a{larger, extended_bias};
+                extended b{smaller, static_cast<std::uint16_t>(extended_bias - distance)};
+                check(add_same_sign(a, b), oracle::add(unpack(a), unpack(b)), "sum", a, b);
+                check(add_same_sign(b, a), oracle::add(unpack(a), unpack(b)), "sum", b, a);
+            }
+            extended a{random_significand(), extended_bias};
+            extended b{random_significand(), static_cast<std::uint16_t>(extended_bias - distance)};
+            check(add_same_sign(a, b), oracle::add(unpack(a), unpack(b)), "sum", a, b);
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
+    EXPECT_EQ(pack(oracle::multiply(unpack(recip_5), unpack(recip_5))), multiply(recip_5, recip_5));
+}
+
+}  // namespace
+}  // namespace droplevel
