@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 
 namespace droplevel {
 
@@ -13,5 +14,8 @@ inline constexpr std::size_t level_text_capacity = 309;
 // leading zeros or exponent, to `out`, which has room for
 // level_text_capacity characters; returns the end of the text.
 char* write_level(char* out, double level);
+
+// The same for a level below 2^32, the common case, without floating point.
+char* write_level(char* out, std::uint32_t level);
 
 }  // namespace droplevel

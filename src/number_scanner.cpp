@@ -94,6 +94,7 @@ const char* number_scanner::take_digits(const char* p, const char* end, const ch
 }
 
 void number_scanner::end_number() {
+    consumed_past_number_ = state_ == state::exponent_mark || state_ == state::exponent_sign;
     status_ = scan_status::complete;
     state_ = state::done;
 }

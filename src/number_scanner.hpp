@@ -69,6 +69,10 @@ public:
     // Bytes consumed by scan so far.
     std::uint64_t consumed() const { return consumed_; }
 
+    // For complete: whether bytes after the number were consumed, the "e" or
+    // "e+" of "1e+x" (dropped 0x0D bytes aside).
+    bool consumed_past_number() const { return consumed_past_number_; }
+
     // For no_number: the byte that cannot start or continue the number, or
     // none when the input ended first.
     std::optional<unsigned char> offending_byte() const { return offending_; }
@@ -100,6 +104,7 @@ private:
     state state_ = state::leading_space;
     scan_status status_ = scan_status::need_more;
     bool input_ended_ = false;
+    bool consumed_past_number_ = false;
 };
 
 }  // namespace droplevel

@@ -19,14 +19,9 @@ namespace {
 
 using testing::hex;
 
-oracle::scaled_significand unpack(extended x) {
+oracle::scaled_significand to_scaled(magnitude x) {
     if (x.significand == 0) return {0, 0};
-    return {x.significand, (x.sign_exponent & 0x7FFF) - extended_bias - 63};
-}
-
-extended pack(oracle::scaled_significand x) {
-    if (x.significand == 0) return {0, 0};
-    return {x.significand, static_cast<std::uint16_t>(x.exponent + 63 + extended_bias)};
+    return {x.significand, x.exponent - 63};
 }
 
 struct level_case {
@@ -104,8 +99,8 @@ TEST(Constants, MatchTheirMemoryImages) {
 }
 
 TEST(Constants, AreTheRoundedReciprocalsTheyStandFor) {
-    EXPECT_EQ(unpack(recip_19_6), oracle::recip_19_6());
-    EXPECT_EQ(unpack(recip_5), oracle::recip_5());
+    EXPECT_EQ(to_scaled(magnitude_of(recip_19_6)), oracle::recip_19_6());
+    EXPECT_EQ(to_scaled(magnitude_of(recip_5)), oracle::recip_5());
     // Not the extended value nearest to 5/98.
     EXPECT_NE(recip_19_6.significand, 0xD0FAC687D6343EB2u);
 }
@@ -138,6 +133,16 @@ std::vector<double> hard_speeds() {
     // The sum overflowing binary64: 2^1024 − 2^970 is the rounding threshold.
     around(std::sqrt(98.0) * 0x1p512 * std::sqrt(1 - 0x1p-54), 2000);
     around(largest_32_bit_speed, 100);
+    // Ordinary speeds, where the sum is far from an integer, and sums just
+    // inside and outside a short cut's margins of 2^-19 and 2^-27 around one.
+    std::uniform_real_distribution<double> ordinary(8.0, 0x1p19);
+    for (int i = 0; i < 200000; ++i) speeds.push_back(ordinary(random));
+    for (double margin : {0x1p-18, 0x1p-19, 0x1p-20, -0x1p-26, -0x1p-27, -0x1p-28}) {
+        for (int i = 0; i < 5000; ++i) {
+            double n = std::floor(std::exp(log_level(random) * 0.6));
+            speeds.push_back(std::sqrt(98.0 * (n - 1 + margin)));
+        }
+    }
     // Whole range, subnormals and extremes included.
     for (double speed : std::initializer_list<double>{0x1p-1074, 0x1p-1022, 0x1.fffffffffffffp-1023, DBL_MIN, DBL_MAX, 0x1p-540}) {
         speeds.push_back(speed);
@@ -197,36 +202,33 @@ TEST(LevelForSpeed, AgreesWithTheX87Unit) {
 TEST(ExtendedArithmetic, RoundsProductsAndSumsAsMpfrDoes) {
     std::mt19937_64 random(7);
     auto random_significand = [&] { return random() | (std::uint64_t{1} << 63); };
-    // Significands whose rounding sits on or next to a tie.
+    // Significands whose rounding sits on or next to a tie, or carries.
     const std::uint64_t top = std::uint64_t{1} << 63;
     const std::uint64_t special[] = {top, top + 1, ~std::uint64_t{0}, ~std::uint64_t{0} - 1, top | 0x400, top | 0x3FF};
     int mismatches = 0;
-    auto check = [&](extended got, oracle::scaled_significand expected, const char* what, extended a, extended b) {
-        if (unpack(got) != expected && ++mismatches <= 10) {
-            ADD_FAILURE() << what << " of " << std::hex << a.significand << "/" << a.sign_exponent << " and "
-                          << b.significand << "/" << b.sign_exponent;
+    auto check = [&](magnitude got, oracle::scaled_significand expected, const char* what, magnitude a, magnitude b) {
+        if (to_scaled(got) != expected && ++mismatches <= 10) {
+            ADD_FAILURE() << what << " of " << std::hex << a.significand << "×2^" << std::dec << a.exponent << " and "
+                          << std::hex << b.significand << "×2^" << std::dec << b.exponent;
         }
     };
     for (int i = 0; i < 100000; ++i) {
-        extended a{random_significand(), static_cast<std::uint16_t>(extended_bias + (random() % 200) - 100)};
-        extended b{random_significand(), static_cast<std::uint16_t>(extended_bias + (random() % 200) - 100)};
-        check(multiply(a, b), oracle::multiply(unpack(a), unpack(b)), "product", a, b);
+        magnitude a{random_significand(), static_cast<int>(random() % 200) - 100};
+        magnitude b{random_significand(), static_cast<int>(random() % 200) - 100};
+        check(multiply(a, b), oracle::multiply(to_scaled(a), to_scaled(b)), "product", a, b);
     }
-    for (std::uint16_t distance = 0; distance < 140; ++distance) {
+    for (int distance = 0; distance < 140; ++distance) {
         for (std::uint64_t smaller : special) {
             for (std::uint64_t larger : special) {
-                extended a{larger, extended_bias};
-                extended b{smaller, static_cast<std::uint16_t>(extended_bias - distance)};
-                check(add_same_sign(a, b), oracle::add(unpack(a), unpack(b)), "sum", a, b);
-                check(add_same_sign(b, a), oracle::add(unpack(a), unpack(b)), "sum", b, a);
+                magnitude a{larger, 0}, b{smaller, -distance};
+                check(add(a, b), oracle::add(to_scaled(a), to_scaled(b)), "sum", a, b);
+                check(add(b, a), oracle::add(to_scaled(a), to_scaled(b)), "sum", b, a);
             }
-            extended a{random_significand(), extended_bias};
-            extended b{random_significand(), static_cast<std::uint16_t>(extended_bias - distance)};
-            check(add_same_sign(a, b), oracle::add(unpack(a), unpack(b)), "sum", a, b);
+            magnitude a{random_significand(), 0}, b{random_significand(), -distance};
+            check(add(a, b), oracle::add(to_scaled(a), to_scaled(b)), "sum", a, b);
         }
     }
     EXPECT_EQ(mismatches, 0);
-    EXPECT_EQ(pack(oracle::multiply(unpack(recip_5), unpack(recip_5))), multiply(recip_5, recip_5));
 }
 
 }  // namespace

@@ -1,0 +1,39 @@
+// Levels collected for standard output and written in large pieces.
+#pragma once
+
+#include <array>
+#include <cstddef>
+
+#include "level_text.hpp"
+
+namespace droplevel {
+
+class output_buffer {
+public:
+    explicit output_buffer(int fd) : fd_(fd) {}
+
+    // Adds the level and a newline; returns false once a write has failed.
+    template <typename Level>
+    bool append_level(Level level) {
+        if (buffer_.size() - size_ < level_text_capacity + 1 && !flush()) return false;
+        char* end = write_level(buffer_.data() + size_, level);
+        *end++ = '\n';
+        size_ = static_cast<std::size_t>(end - buffer_.data());
+        return true;
+    }
+
+    // Writes out what is held; returns false once a write has failed.
+    bool flush();
+
+    // The errno of the write that failed, or 0.
+    int error() const { return error_; }
+
+private:
+    // 64 KiB keeps the writes few; a flush always leaves room for one line.
+    std::array<char, 65536> buffer_;
+    std::size_t size_ = 0;
+    int fd_;
+    int error_ = 0;
+};
+
+}  // namespace droplevel
