@@ -33,20 +33,43 @@ static_assert(decimal_length(0) == 1 && decimal_length(9) == 1 && decimal_length
 static_assert(decimal_length(999999999) == 9 && decimal_length(1000000000) == 10);
 static_assert(decimal_length(4294967295u) == 10);
 
+// Writes 0 ≤ value < 100 as two digits.
+void write_pair(char* out, std::uint32_t value) { std::memcpy(out, &digit_pairs[2 * value], 2); }
+
+// Writes 0 ≤ value < 10^8 as exactly eight digits: four independent pairs,
+// rather than a chain of divisions each waiting for the last.
+void write_8_digits(char* out, std::uint32_t value) {
+    std::uint32_t high = value / 10000, low = value % 10000;
+    write_pair(out, high / 100);
+    write_pair(out + 2, high % 100);
+    write_pair(out + 4, low / 100);
+    write_pair(out + 6, low % 100);
+}
+
 }  // namespace
 
 char* write_level(char* out, std::uint32_t level) {
+    if (level >= 100000000) {  // levels spread over the 32-bit range mostly have 9 or 10 digits
+        std::uint32_t top = level / 100000000;
+        if (top >= 10) {
+            write_pair(out, top);
+            out += 2;
+        } else {
+            *out++ = static_cast<char>('0' + top);
+        }
+        write_8_digits(out, level % 100000000);
+        return out + 8;
+    }
     char* end = out + decimal_length(level);
     char* p = end;
     while (level >= 100) {
         std::uint32_t quotient = level / 100;
-        std::uint32_t pair = level - quotient * 100;
         p -= 2;
-        std::memcpy(p, &digit_pairs[2 * pair], 2);
+        write_pair(p, level - quotient * 100);
         level = quotient;
     }
     if (level >= 10) {
-        std::memcpy(p - 2, &digit_pairs[2 * level], 2);
+        write_pair(p - 2, level);
     } else {
         p[-1] = static_cast<char>('0' + level);
     }

@@ -103,13 +103,14 @@ finished run(const std::string& program, const run_options& options) {
     return result;
 }
 
-child::child(const std::string& program) {
+child::child(const std::string& program, std::vector<std::string> arguments, int stdout_fd) {
     signal(SIGPIPE, SIG_IGN);
-    int in[2], out[2], err[2];
-    must(pipe2(in, O_CLOEXEC) == 0 && pipe2(out, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0, "pipe");
-    pid_ = spawn(program, {}, in[0], out[1], err[1]);
+    int in[2], out[2] = {-1, -1}, err[2];
+    must(pipe2(in, O_CLOEXEC) == 0 && pipe2(err, O_CLOEXEC) == 0, "pipe");
+    if (stdout_fd < 0) must(pipe2(out, O_CLOEXEC) == 0, "pipe");
+    pid_ = spawn(program, arguments, in[0], stdout_fd >= 0 ? stdout_fd : out[1], err[1]);
     close(in[0]);
-    close(out[1]);
+    if (out[1] >= 0) close(out[1]);
     close(err[1]);
     input_ = in[1];
     output_ = out[0];
@@ -174,7 +175,7 @@ finished child::wait() {
     finished result;
     result.out = out_;
     drain(output_, error_, result.out, result.err);
-    close(output_);
+    if (output_ >= 0) close(output_);
     close(error_);
     output_ = error_ = -1;
     result.exit_status = exit_status_of(pid_);

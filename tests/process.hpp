@@ -25,7 +25,8 @@ finished run(const std::string& program, const run_options& options);
 // A running child whose standard input the test writes piece by piece.
 class child {
 public:
-    explicit child(const std::string& program);
+    // Standard output goes to `stdout_fd` when given, else to a pipe.
+    explicit child(const std::string& program, std::vector<std::string> arguments = {}, int stdout_fd = -1);
     ~child();
     child(const child&) = delete;
     child& operator=(const child&) = delete;
