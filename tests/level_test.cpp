@@ -1,6 +1,7 @@
 #include <droplevel/level.hpp>
 
 #include <array>
+#include <cfenv>
 #include <cfloat>
 #include <cmath>
 #include <cstdio>
@@ -173,6 +174,44 @@ void expect_agreement(const std::vector<double>& speeds, Reference reference) {
 
 TEST(LevelForSpeed, AgreesWithMpfrOnHardAndRandomSpeeds) {
     expect_agreement(hard_speeds(), oracle::level);
+}
+
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+// The x87 precision control: bits 8 and 9 of the control word.
+unsigned short x87_control_word() {
+    unsigned short word = 0;
+    __asm__ volatile("fnstcw %0" : "=m"(word));
+    return word;
+}
+void set_x87_control_word(unsigned short word) { __asm__ volatile("fldcw %0" : : "m"(word)); }
+#endif
+
+// The caller's floating-point state must not reach the answer: the
+// arithmetic is integer-only, so every rounding mode, and an x87 unit set to
+// 53-bit precision, give the same levels.
+TEST(LevelForSpeed, IgnoresTheCallersRoundingModeAndPrecision) {
+    std::vector<double> speeds = hard_speeds();
+    speeds.resize(100000);
+    std::vector<std::optional<double>> expected;
+    for (double speed : speeds) expected.push_back(full_level_for_speed(speed));
+    auto expect_same = [&](const char* setting) {
+        int differences = 0;
+        for (std::size_t i = 0; i < speeds.size(); ++i) differences += full_level_for_speed(speeds[i]) != expected[i];
+        EXPECT_EQ(differences, 0) << setting;
+    };
+    const std::pair<int, const char*> modes[] = {
+        {FE_UPWARD, "upward"}, {FE_DOWNWARD, "downward"}, {FE_TOWARDZERO, "toward zero"}, {FE_TONEAREST, "nearest"}};
+    for (const auto& [mode, name] : modes) {
+        ASSERT_EQ(std::fesetround(mode), 0);
+        expect_same(name);
+    }
+    std::fesetround(FE_TONEAREST);
+#if (defined(__x86_64__) || defined(__i386__)) && defined(__GNUC__)
+    unsigned short saved = x87_control_word();
+    set_x87_control_word(static_cast<unsigned short>((saved & ~0x300) | 0x200));  // 53-bit precision
+    expect_same("x87 precision 53 bits");
+    set_x87_control_word(saved);
+#endif
 }
 
 #if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
