@@ -79,6 +79,35 @@ std::optional<double> level(double speed) {
     return std::ceil(sum);
 }
 
+double exact_level(double speed) {
+    number v(53), q(400);
+    mpfr_set_d(v.value, speed, MPFR_RNDN);
+    mpfr_sqr(q.value, v.value, MPFR_RNDN);  // exact: 106 bits fit in 400
+    // Rounding the quotient up cannot cross an integer from below: its
+    // ceiling is the exact one.
+    mpfr_div_ui(q.value, q.value, 98, MPFR_RNDU);
+    mpfr_ceil(q.value, q.value);
+    mpfr_add_ui(q.value, q.value, 1, MPFR_RNDN);
+    return mpfr_get_d(q.value, MPFR_RNDN);
+}
+
+std::optional<double> binary128_level(double speed) {
+    if (!std::isfinite(speed)) return std::nullopt;
+    number v(53), p(113), r19(113), r5(113), divisor(53);
+    mpfr_set_d(v.value, speed, MPFR_RNDN);
+    mpfr_set_str(divisor.value, "19.6", 10, MPFR_RNDN);
+    mpfr_ui_div(r19.value, 1, divisor.value, MPFR_RNDN);
+    mpfr_set_ui(r5.value, 5, MPFR_RNDN);
+    mpfr_ui_div(r5.value, 1, r5.value, MPFR_RNDN);
+    mpfr_mul(p.value, v.value, v.value, MPFR_RNDN);
+    mpfr_mul(p.value, p.value, r19.value, MPFR_RNDN);
+    mpfr_mul(p.value, p.value, r5.value, MPFR_RNDN);
+    mpfr_add_ui(p.value, p.value, 1, MPFR_RNDN);
+    double sum = mpfr_get_d(p.value, MPFR_RNDN);
+    if (std::isinf(sum)) return std::nullopt;
+    return std::ceil(sum);
+}
+
 scaled_significand apply(int (*operation)(mpfr_ptr, mpfr_srcptr, mpfr_srcptr, mpfr_rnd_t), scaled_significand a,
                          scaled_significand b) {
     number x(64), y(64), r(64);

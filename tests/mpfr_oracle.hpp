@@ -25,6 +25,14 @@ scaled_significand recip_5();
 // binary64 or the speed is not finite.
 std::optional<double> level(double speed);
 
+// ⌈v² / 98 + 1⌉ in exact arithmetic, for a finite speed.
+double exact_level(double speed);
+
+// The same sequence as `level` carried out in binary128 (113-bit
+// significands, constants rounded to 113 bits), as a platform whose
+// long double is binary128 would.
+std::optional<double> binary128_level(double speed);
+
 // a × b and a + b, each rounded to 64 bits, nearest-even.
 scaled_significand multiply(scaled_significand a, scaled_significand b);
 scaled_significand add(scaled_significand a, scaled_significand b);
