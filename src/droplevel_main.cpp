@@ -9,6 +9,7 @@
 
 #include "error_report.hpp"
 #include "level_text.hpp"
+#include "platform.hpp"
 #include "speed_reader.hpp"
 #include "write_all.hpp"
 
@@ -18,6 +19,7 @@ namespace {
 constexpr std::string_view program = "droplevel";
 
 int run() {
+    use_binary_standard_streams();
     speed_reading reading = read_speed(STDIN_FILENO);
     switch (reading.outcome) {
     case read_outcome::speed:
@@ -42,9 +44,9 @@ int run() {
         report_error(program, {"speed too large: its level is beyond the binary64 range"});
         return 1;
     }
-    char line[level_text_capacity + 1];
+    char line[level_text_capacity + line_end.size()];
     char* end = write_level(line, *level);
-    *end++ = '\n';
+    for (char c : line_end) *end++ = c;
     if (int error = write_all(STDOUT_FILENO, line, static_cast<std::size_t>(end - line))) {
         report_error(program, {"write error: ", std::strerror(error)});
         return 1;

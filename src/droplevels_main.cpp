@@ -12,6 +12,7 @@
 #include "error_report.hpp"
 #include "level_batch.hpp"
 #include "output_buffer.hpp"
+#include "platform.hpp"
 #include "write_all.hpp"
 
 namespace droplevel {
@@ -74,7 +75,7 @@ enum class file_verdict { read, not_read, stop };
 file_verdict convert_file(std::string_view name, output_buffer& out) {
     int fd = STDIN_FILENO;
     if (name != "-") {
-        fd = open(name.data(), O_RDONLY | O_CLOEXEC);
+        fd = open(name.data(), read_only_flags);
         if (fd < 0) {
             report_error(program, {name, ": ", std::strerror(errno)});
             return file_verdict::not_read;
@@ -109,6 +110,7 @@ file_verdict convert_file(std::string_view name, output_buffer& out) {
 }
 
 int run(int argc, char** argv) {
+    use_binary_standard_streams();
     int first_file = 1;
     for (; first_file < argc; ++first_file) {
         std::string_view argument = argv[first_file];

@@ -14,7 +14,7 @@ namespace {
 
 bool can_seek(int fd) {
     struct stat status {};
-    return fstat(fd, &status) == 0 && (S_ISREG(status.st_mode) || S_ISBLK(status.st_mode));
+    return fstat(fd, &status) == 0 && S_ISREG(status.st_mode);
 }
 
 }  // namespace
