@@ -12,6 +12,8 @@
 
 #include <benchmark/benchmark.h>
 
+#include "x87_sequence.hpp"
+
 namespace {
 
 std::vector<double> speeds_over_the_level_range() {
@@ -25,21 +27,9 @@ std::vector<double> speeds_over_the_level_range() {
 
 std::int32_t software_level(double speed) { return droplevel::level_for_speed(speed); }
 
-#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
-long double from_image(const unsigned char (&image)[10]) {
-    long double value = 0;
-    std::memcpy(&value, image, 10);
-    return value;
-}
-const long double x87_recip_19_6 = from_image({0x6E, 0x3A, 0x34, 0xD6, 0x87, 0xC6, 0xFA, 0xD0, 0xFA, 0x3F});
-const long double x87_recip_5 = from_image({0xCD, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xFC, 0x3F});
-
+#ifdef DROPLEVEL_HAS_X87
 std::int32_t x87_level(double speed) {
-    long double p = static_cast<long double>(speed) * speed;
-    p *= x87_recip_19_6;
-    p *= x87_recip_5;
-    p += 1;
-    return static_cast<std::int32_t>(static_cast<std::int64_t>(std::ceil(static_cast<double>(p))));
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(*droplevel::testing::x87_level(speed)));
 }
 #endif
 
@@ -77,7 +67,7 @@ void latency(benchmark::State& state) {
 
 BENCHMARK(throughput<software_level>)->Name("throughput/software");
 BENCHMARK(latency<software_level>)->Name("latency/software");
-#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
+#ifdef DROPLEVEL_HAS_X87
 BENCHMARK(throughput<x87_level>)->Name("throughput/x87");
 BENCHMARK(latency<x87_level>)->Name("latency/x87");
 #endif

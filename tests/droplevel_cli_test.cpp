@@ -167,10 +167,7 @@ TEST_F(SeekableInput, LeavesTheOffsetJustPastTheNumber) {
 }
 
 TEST(Droplevel, ReportsAFailedWrite) {
-    int full = open("/dev/full", O_WRONLY);
-    ASSERT_GE(full, 0);
-    finished result = run(program, {{}, "14\n", -1, full});
-    close(full);
+    finished result = testing::run_with_full_output(program, "14\n");
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(result.err, "droplevel: write error: No space left on device\n");
 }

@@ -163,10 +163,7 @@ TEST(Droplevels, GivesTheLevelsThatDroplevelGivesForEachSpeed) {
 }
 
 TEST(Droplevels, ReportsAFailedWrite) {
-    int full = open("/dev/full", O_WRONLY);
-    ASSERT_GE(full, 0);
-    finished result = run(batch_program, {{}, "14\n28\n", -1, full});
-    close(full);
+    finished result = testing::run_with_full_output(batch_program, "14\n28\n");
     EXPECT_EQ(result.exit_status, 1);
     EXPECT_EQ(result.err, "droplevels: write error: No space left on device\n");
 }

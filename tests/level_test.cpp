@@ -14,6 +14,7 @@
 
 #include "hex_text.hpp"
 #include "mpfr_oracle.hpp"
+#include "x87_sequence.hpp"
 
 namespace droplevel {
 namespace {
@@ -214,27 +215,9 @@ TEST(LevelForSpeed, IgnoresTheCallersRoundingModeAndPrecision) {
 #endif
 }
 
-#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
-// The sequence as the x87 unit runs it, with the constants taken from their
-// memory images; the unit's precision control is at 64 bits on this platform.
-std::optional<double> x87_level(double speed) {
-    const unsigned char recip_19_6_image[10] = {0x6E, 0x3A, 0x34, 0xD6, 0x87, 0xC6, 0xFA, 0xD0, 0xFA, 0x3F};
-    const unsigned char recip_5_image[10] = {0xCD, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xFC, 0x3F};
-    long double r19 = 0, r5 = 0;
-    std::memcpy(&r19, recip_19_6_image, 10);
-    std::memcpy(&r5, recip_5_image, 10);
-    if (!std::isfinite(speed)) return std::nullopt;
-    volatile long double p = static_cast<long double>(speed) * speed;
-    p = p * r19;
-    p = p * r5;
-    p = p + 1;
-    volatile double sum = static_cast<double>(p);
-    if (std::isinf(sum)) return std::nullopt;
-    return std::ceil(sum);
-}
-
+#ifdef DROPLEVEL_HAS_X87
 TEST(LevelForSpeed, AgreesWithTheX87Unit) {
-    expect_agreement(hard_speeds(), x87_level);
+    expect_agreement(hard_speeds(), testing::x87_level);
 }
 #endif
 

@@ -64,19 +64,25 @@ std::string to_string(const mpfr_t value) {
 scaled_significand recip_19_6() { return reciprocal_of_binary64("19.6"); }
 scaled_significand recip_5() { return reciprocal_of_binary64("5"); }
 
-std::optional<double> level(double speed) {
+// The sequence at the given precision with the given constants.
+std::optional<double> sequence(double speed, mpfr_prec_t precision, const mpfr_t recip_19_6, const mpfr_t recip_5) {
     if (!std::isfinite(speed)) return std::nullopt;
-    number v(53), p(64), r19(64), r5(64);
+    number v(53), p(precision);
     mpfr_set_d(v.value, speed, MPFR_RNDN);
-    set(r19.value, recip_19_6());
-    set(r5.value, recip_5());
     mpfr_mul(p.value, v.value, v.value, MPFR_RNDN);
-    mpfr_mul(p.value, p.value, r19.value, MPFR_RNDN);
-    mpfr_mul(p.value, p.value, r5.value, MPFR_RNDN);
+    mpfr_mul(p.value, p.value, recip_19_6, MPFR_RNDN);
+    mpfr_mul(p.value, p.value, recip_5, MPFR_RNDN);
     mpfr_add_ui(p.value, p.value, 1, MPFR_RNDN);
     double sum = mpfr_get_d(p.value, MPFR_RNDN);
     if (std::isinf(sum)) return std::nullopt;
     return std::ceil(sum);
+}
+
+std::optional<double> level(double speed) {
+    number r19(64), r5(64);
+    set(r19.value, recip_19_6());
+    set(r5.value, recip_5());
+    return sequence(speed, 64, r19.value, r5.value);
 }
 
 double exact_level(double speed) {
@@ -92,20 +98,12 @@ double exact_level(double speed) {
 }
 
 std::optional<double> binary128_level(double speed) {
-    if (!std::isfinite(speed)) return std::nullopt;
-    number v(53), p(113), r19(113), r5(113), divisor(53);
-    mpfr_set_d(v.value, speed, MPFR_RNDN);
+    number divisor(53), r19(113), r5(113);
     mpfr_set_str(divisor.value, "19.6", 10, MPFR_RNDN);
     mpfr_ui_div(r19.value, 1, divisor.value, MPFR_RNDN);
     mpfr_set_ui(r5.value, 5, MPFR_RNDN);
     mpfr_ui_div(r5.value, 1, r5.value, MPFR_RNDN);
-    mpfr_mul(p.value, v.value, v.value, MPFR_RNDN);
-    mpfr_mul(p.value, p.value, r19.value, MPFR_RNDN);
-    mpfr_mul(p.value, p.value, r5.value, MPFR_RNDN);
-    mpfr_add_ui(p.value, p.value, 1, MPFR_RNDN);
-    double sum = mpfr_get_d(p.value, MPFR_RNDN);
-    if (std::isinf(sum)) return std::nullopt;
-    return std::ceil(sum);
+    return sequence(speed, 113, r19.value, r5.value);
 }
 
 scaled_significand apply(int (*operation)(mpfr_ptr, mpfr_srcptr, mpfr_srcptr, mpfr_rnd_t), scaled_significand a,

@@ -103,6 +103,14 @@ finished run(const std::string& program, const run_options& options) {
     return result;
 }
 
+finished run_with_full_output(const std::string& program, const std::string& input) {
+    int full = open("/dev/full", O_WRONLY | O_CLOEXEC);
+    must(full >= 0, "open /dev/full");
+    finished result = run(program, {{}, input, -1, full});
+    close(full);
+    return result;
+}
+
 child::child(const std::string& program, std::vector<std::string> arguments, int stdout_fd) {
     signal(SIGPIPE, SIG_IGN);
     int in[2], out[2] = {-1, -1}, err[2];

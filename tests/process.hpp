@@ -22,6 +22,10 @@ struct run_options {
 
 finished run(const std::string& program, const run_options& options);
 
+// Runs the program with `input` and its standard output on /dev/full, where
+// every write fails.
+finished run_with_full_output(const std::string& program, const std::string& input);
+
 // A running child whose standard input the test writes piece by piece.
 class child {
 public:

@@ -25,34 +25,16 @@
 
 #include <unistd.h>
 
-#if (defined(__x86_64__) || defined(__i386__)) && LDBL_MANT_DIG == 64
-#define DROPLEVEL_SWEEP_X87 1
-#else
 #include "mpfr_oracle.hpp"
-#endif
+#include "x87_sequence.hpp"
 
 namespace {
 
 constexpr int window = 4;  // units in the last place on either side
 constexpr std::int64_t chunk = 1 << 16;
 
-#ifdef DROPLEVEL_SWEEP_X87
-long double from_image(const unsigned char (&image)[10]) {
-    long double value = 0;
-    std::memcpy(&value, image, 10);
-    return value;
-}
-const long double x87_recip_19_6 = from_image({0x6E, 0x3A, 0x34, 0xD6, 0x87, 0xC6, 0xFA, 0xD0, 0xFA, 0x3F});
-const long double x87_recip_5 = from_image({0xCD, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xFC, 0x3F});
-
-// The sequence on the x87 unit, whose precision control is at 64 bits here.
-double reference_level(double speed) {
-    long double p = static_cast<long double>(speed) * speed;
-    p *= x87_recip_19_6;
-    p *= x87_recip_5;
-    p += 1;
-    return std::ceil(static_cast<double>(p));
-}
+#ifdef DROPLEVEL_HAS_X87
+double reference_level(double speed) { return *droplevel::testing::x87_level(speed); }
 const char* reference_name = "the x87 unit";
 #else
 double reference_level(double speed) { return *droplevel::oracle::level(speed); }
