@@ -29,7 +29,7 @@ std::int32_t software_level(double speed) { return droplevel::level_for_speed(sp
 
 #ifdef DROPLEVEL_HAS_X87
 std::int32_t x87_level(double speed) {
-    return static_cast<std::int32_t>(static_cast<std::int64_t>(*droplevel::testing::x87_level(speed)));
+    return static_cast<std::int32_t>(static_cast<std::int64_t>(std::ceil(droplevel::testing::x87_sum(speed))));
 }
 #endif
 

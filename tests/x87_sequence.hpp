@@ -20,19 +20,24 @@ inline long double from_memory_image(const unsigned char (&image)[10]) {
     return value;
 }
 
-// The sum rounded to binary64, then its ceiling; empty where the sum
-// overflows binary64 or the speed is not finite.
 inline const long double x87_recip_19_6 =
     from_memory_image({0x6E, 0x3A, 0x34, 0xD6, 0x87, 0xC6, 0xFA, 0xD0, 0xFA, 0x3F});
 inline const long double x87_recip_5 = from_memory_image({0xCD, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xCC, 0xFC, 0x3F});
 
-inline std::optional<double> x87_level(double speed) {
-    if (!std::isfinite(speed)) return std::nullopt;
+// The sum rounded to binary64: the sequence up to its ceiling.
+inline double x87_sum(double speed) {
     long double p = static_cast<long double>(speed) * speed;
     p *= x87_recip_19_6;
     p *= x87_recip_5;
     p += 1;
-    double sum = static_cast<double>(p);
+    return static_cast<double>(p);
+}
+
+// The level; empty where the sum overflows binary64 or the speed is not
+// finite.
+inline std::optional<double> x87_level(double speed) {
+    if (!std::isfinite(speed)) return std::nullopt;
+    double sum = x87_sum(speed);
     if (std::isinf(sum)) return std::nullopt;
     return std::ceil(sum);
 }
