@@ -3,7 +3,18 @@
 include(CMakePackageConfigHelpers)
 
 install(TARGETS droplevel_program droplevels_program RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
-install(FILES man/droplevel.1 man/droplevels.1 DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# Manual pages go in compressed, as Debian's policy asks (-n: no time stamp,
+# so the package is reproducible).
+find_program(GZIP_PROGRAM gzip REQUIRED)
+foreach(page droplevel droplevels)
+  add_custom_command(OUTPUT ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.gz
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${CMAKE_CURRENT_BINARY_DIR}/man
+    COMMAND ${GZIP_PROGRAM} -9 -n -c ${CMAKE_CURRENT_SOURCE_DIR}/man/${page}.1 > ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.gz
+    DEPENDS man/${page}.1 VERBATIM)
+  list(APPEND DROPLEVEL_MAN_PAGES ${CMAKE_CURRENT_BINARY_DIR}/man/${page}.1.gz)
+endforeach()
+add_custom_target(man_pages ALL DEPENDS ${DROPLEVEL_MAN_PAGES})
+install(FILES ${DROPLEVEL_MAN_PAGES} DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
 install(FILES src/droplevel/level.hpp src/droplevel/extended.hpp
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/droplevel)
 install(TARGETS droplevel EXPORT droplevel-targets ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
