@@ -1,32 +1,20 @@
 #include "level_batch.hpp"
 
-#include <bit>
+#include <array>
 #include <cerrno>
-#include <charconv>
+#include <thread>
 #include <optional>
-#include <system_error>
 
 #include <unistd.h>
 
 #include <droplevel/level.hpp>
 
 #include "number_scanner.hpp"
+#include "side_converter.hpp"
+#include "token_rules.hpp"
 
 namespace droplevel {
 namespace {
-
-constexpr unsigned char carriage_return = 0x0D;
-constexpr unsigned char end_of_file_mark = 0x1A;
-
-// Tokens are separated by white space; 0x0D is dropped wherever it stands,
-// so it joins the token it is in ("1\r4" is 14).
-constexpr bool is_separator(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\f'); }
-constexpr bool ends_token(unsigned char c) { return is_separator(c) || c == end_of_file_mark; }
-constexpr bool is_digit(unsigned char c) { return static_cast<unsigned>(c - '0') < 10u; }
-
-// Tokens up to this length that from_chars reads whole are taken as it reads
-// them; every other token goes through the scanner and its bounded form.
-constexpr std::size_t direct_token_limit = 100;
 
 const char* find_token_end(const char* p, const char* end) {
     while (p != end && !ends_token(static_cast<unsigned char>(*p))) ++p;
@@ -39,6 +27,8 @@ public:
 
     // Takes the next piece of input; false once it must stop reading.
     bool take(const char* p, const char* end);
+    // The same, with the second half of the piece converted by `side`.
+    bool take_shared(const char* begin, const char* end, side_converter& side);
     void finish();
     const batch_result& result() const { return result_; }
 
@@ -103,25 +93,37 @@ bool batch_converter::take(const char* p, const char* end) {
     return true;
 }
 
+bool batch_converter::take_shared(const char* begin, const char* end, side_converter& side) {
+    // The first thread takes up to and including a separator near the
+    // middle, so that no token of its own runs past its part; the side
+    // thread takes whole tokens from there to the last separator.
+    const char* middle = begin + (end - begin) * 2 / 5;  // the first also writes both parts out
+    while (middle != end && !is_separator(static_cast<unsigned char>(*middle))) ++middle;
+    const char* cut = end;
+    while (cut > middle && !is_separator(static_cast<unsigned char>(cut[-1]))) --cut;
+    if (middle == end || cut - (middle + 1) < 2) return take(begin, end);
+    side.start(middle + 1, cut);
+    bool go_on = take(begin, middle + 1);
+    side_converter::share shared = side.wait();
+    if (!go_on) return false;
+    if (!out_.append_text(shared.text, shared.text_size)) {
+        result_.outcome = batch_outcome::write_error;
+        result_.error_number = out_.error();
+        return false;
+    }
+    line_ += shared.newlines;
+    return take(shared.stop, end);
+}
+
 void batch_converter::finish() {
     if (in_scanned_token_) end_scanned_token();
 }
 
 const char* batch_converter::convert_direct(const char* begin, const char* end) {
-    const char* first = begin + (*begin == '-');
-    if (first == end || !(is_digit(static_cast<unsigned char>(*first)) || *first == '.')) return nullptr;
-    // From here on from_chars reads exactly this grammar: it takes no "+",
-    // no white space, and its infinity and NaN forms start with a letter.
-    double speed = 0;
-    std::from_chars_result read = std::from_chars(begin, end, speed);
-    if (read.ec != std::errc{} || static_cast<std::size_t>(read.ptr - begin) > direct_token_limit) return nullptr;
-    // The number is the whole token if white space follows, 0x0D bytes aside
-    // (they are dropped, so "14\r\n" is 14, but "1\r4" needs the scanner).
-    const char* after = read.ptr;
-    while (after != end && static_cast<unsigned char>(*after) == carriage_return) ++after;
-    if (after == end || !ends_token(static_cast<unsigned char>(*after))) return nullptr;
-    if (write_level_of(speed) == write_status::no_level) return nullptr;  // the scanner reports it
-    return after;
+    std::optional<direct_speed> token = read_direct_speed(begin, end);
+    if (!token) return nullptr;
+    if (write_level_of(token->speed) == write_status::no_level) return nullptr;  // the scanner reports it
+    return token->after;
 }
 
 bool batch_converter::convert_scanned(const char* begin, const char* end) {
@@ -133,7 +135,7 @@ bool batch_converter::convert_scanned(const char* begin, const char* end) {
 batch_converter::write_status batch_converter::write_level_of(double speed) {
     bool written = false;
     // Most levels fit 32 bits and take the short way through the formatting.
-    if (std::bit_cast<std::uint64_t>(speed) << 1 <= std::bit_cast<std::uint64_t>(largest_32_bit_speed) << 1) {
+    if (level_fits_32_bits(speed)) {
         written = out_.append_level(static_cast<std::uint32_t>(level_for_speed(speed)));
     } else {
         std::optional<double> level = full_level_for_speed(speed);
@@ -196,7 +198,13 @@ bool batch_converter::fail(token_problem problem) {
 
 batch_result convert_stream(int fd, output_buffer& out) {
     batch_converter converter(out);
-    std::array<char, 65536> buffer;
+    std::array<char, 1 << 18> buffer;
+    static_assert(buffer.size() / 2 <= side_converter::max_range);
+    // Pieces this large are split between two threads, where there are two
+    // cores; a terminal's or a slow pipe's short pieces stay on one.
+    constexpr ssize_t shared_piece = 1 << 16;
+    const bool two_cores = std::thread::hardware_concurrency() > 1;
+    std::optional<side_converter> side;
     for (;;) {
         if (!out.flush()) return {batch_outcome::write_error, {}, 0, {}, out.error()};
         ssize_t count = read(fd, buffer.data(), buffer.size());
@@ -208,7 +216,16 @@ batch_result convert_stream(int fd, output_buffer& out) {
             converter.finish();
             break;
         }
-        if (!converter.take(buffer.data(), buffer.data() + count)) break;
+        const char* begin = buffer.data();
+        const char* end = begin + count;
+        bool go_on = false;
+        if (count >= shared_piece && two_cores) {
+            if (!side) side.emplace();
+            go_on = converter.take_shared(begin, end, *side);
+        } else {
+            go_on = converter.take(begin, end);
+        }
+        if (!go_on) break;
     }
     return converter.result();
 }

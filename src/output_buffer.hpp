@@ -23,6 +23,9 @@ public:
         return true;
     }
 
+    // Adds text as it stands; returns false once a write has failed.
+    bool append_text(const char* text, std::size_t size);
+
     // Writes out what is held; returns false once a write has failed.
     bool flush();
 

@@ -1,5 +1,6 @@
 // The batch program end to end, through real processes.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <random>
@@ -9,9 +10,13 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+#include <droplevel/level.hpp>
+
 #include <gtest/gtest.h>
 
 #include "hex_text.hpp"
+#include "level_text.hpp"
+#include "number_scanner.hpp"
 #include "mpfr_oracle.hpp"
 #include "process.hpp"
 #include "sanitized.hpp"
@@ -160,6 +165,83 @@ TEST(Droplevels, GivesTheLevelsThatDroplevelGivesForEachSpeed) {
         expected += run(single_program, {{}, speed + "\n"}).out;
     }
     EXPECT_EQ(run_batch(input).out, expected);
+}
+
+// The level of one token as the scanner and the full computation give it,
+// one speed at a time: the reference for the batch's faster paths.
+std::string level_line(const std::string& token) {
+    number_scanner scanner;
+    scanner.scan(token.data(), token.data() + token.size());
+    scanner.finish();
+    std::optional<double> speed = to_binary64(scanner.number());
+    std::optional<double> level = full_level_for_speed(*speed);
+    char digits[level_text_capacity];
+    return std::string(digits, write_level(digits, *level)) + "\n";
+}
+
+// Large inputs are split between two threads; the output must be the same
+// as one speed at a time, in order, across many pieces, whatever the tokens
+// (the common kind, ones that need the scanner, wide levels, CR LF, long
+// texts), and errors and 0x1A must stop it at the same place.
+TEST(Droplevels, SplitsLargeInputsWithoutChangingTheOutput) {
+    std::mt19937_64 random(17);
+    std::uniform_real_distribution<double> spread(0.0, 2147483646.0);
+    const std::string separators[] = {" ", "\n", "\r\n", "\t", "  \n\n"};
+    std::string input, expected;
+    std::vector<std::uint64_t> line_of_token;
+    std::uint64_t line = 1;
+    while (input.size() < (3u << 20)) {
+        std::string token;
+        switch (random() % 10) {
+        case 0: token = "+7"; break;
+        case 1: token = "458752"; break;
+        case 2: token = "9.8994949366116653416118210694678865499" + std::string(random() % 200, '0') + "1"; break;
+        case 3: token = "1\r4"; break;
+        default: {
+            char text[32];
+            std::snprintf(text, sizeof text, "%.17g", std::sqrt(98.0 * spread(random)));
+            token = text;
+        }
+        }
+        input += token;
+        expected += level_line(token);
+        line_of_token.push_back(line);
+        const std::string& separator = separators[random() % 5];
+        input += separator;
+        line += static_cast<std::uint64_t>(std::count(separator.begin(), separator.end(), '\n'));
+    }
+    temporary_file whole(input);
+    finished result = run_batch("", {whole.path()});
+    EXPECT_EQ(result.exit_status, 0) << result.err;
+    EXPECT_TRUE(result.out == expected) << "outputs differ; sizes " << result.out.size() << " and " << expected.size();
+
+    // A bad token and a 0x1A byte late in the input, past the first pieces.
+    std::size_t cut_at = input.find('\n', input.size() * 7 / 10) + 1;
+    std::size_t tokens_before = static_cast<std::size_t>(std::count(expected.begin(), expected.end(), '\n'));
+    std::string levels_before;
+    {
+        // The levels of the tokens that start before cut_at.
+        std::size_t count = 0, at = 0;
+        bool in_token = false;
+        for (std::size_t i = 0; i < cut_at; ++i) {
+            bool separator = input[i] == ' ' || input[i] == '\n' || input[i] == '\t';
+            if (!separator && !in_token) ++count;
+            in_token = !separator;
+        }
+        for (std::size_t n = 0; n < count; ++n) at = expected.find('\n', at) + 1;
+        levels_before = expected.substr(0, at);
+        ASSERT_LT(count, tokens_before);
+        std::uint64_t bad_line = 1 + static_cast<std::uint64_t>(std::count(input.begin(), input.begin() + cut_at, '\n'));
+        temporary_file bad(input.substr(0, cut_at) + "12x " + input.substr(cut_at));
+        finished stopped = run_batch("", {bad.path()});
+        EXPECT_EQ(stopped.exit_status, 1);
+        EXPECT_TRUE(stopped.out == levels_before) << "sizes " << stopped.out.size() << " and " << levels_before.size();
+        EXPECT_EQ(stopped.err, "droplevels: " + bad.path() + ":" + std::to_string(bad_line) + ": not a number: 12x\n");
+        temporary_file ended(input.substr(0, cut_at) + "\x1a" + input.substr(cut_at));
+        finished short_run = run_batch("", {ended.path()});
+        EXPECT_EQ(short_run.exit_status, 0);
+        EXPECT_TRUE(short_run.out == levels_before);
+    }
 }
 
 TEST(Droplevels, ReportsAFailedWrite) {
