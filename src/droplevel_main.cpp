@@ -44,9 +44,8 @@ int run() {
         report_error(program, {"speed too large: its level is beyond the binary64 range"});
         return 1;
     }
-    char line[level_text_capacity + line_end.size()];
-    char* end = write_level(line, *level);
-    for (char c : line_end) *end++ = c;
+    char line[level_line_capacity];
+    char* end = write_level_line(line, *level);
     if (int error = write_all(STDOUT_FILENO, line, static_cast<std::size_t>(end - line))) {
         report_error(program, {"write error: ", std::strerror(error)});
         return 1;

@@ -54,20 +54,18 @@ std::string_view describe(token_problem problem) {
 // The token as a message shows it: control and non-ASCII bytes as \xHH, so
 // that no byte of the input reaches a terminal raw.
 std::string_view printable(const token_excerpt& token, std::array<char, 4 * token_excerpt::capacity>& text) {
-    constexpr char hex[] = "0123456789abcdef";
-    std::size_t size = 0;
+    char* out = text.data();
     for (std::size_t i = 0; i < token.size; ++i) {
         auto c = static_cast<unsigned char>(token.bytes[i]);
         if (c > ' ' && c < 0x7F && c != '\\') {
-            text[size++] = static_cast<char>(c);
+            *out++ = static_cast<char>(c);
         } else {
-            text[size++] = '\\';
-            text[size++] = 'x';
-            text[size++] = hex[c >> 4];
-            text[size++] = hex[c & 0xF];
+            *out++ = '\\';
+            *out++ = 'x';
+            out = write_hex_byte(out, c);
         }
     }
-    return {text.data(), size};
+    return {text.data(), static_cast<std::size_t>(out - text.data())};
 }
 
 enum class file_verdict { read, not_read, stop };
@@ -99,9 +97,9 @@ file_verdict convert_file(std::string_view name, output_buffer& out) {
             return file_verdict::stop;
         }
         std::array<char, 24> line_text;
-        char* line_end = std::to_chars(line_text.data(), line_text.data() + line_text.size(), result.line).ptr;
+        char* line_text_end = std::to_chars(line_text.data(), line_text.data() + line_text.size(), result.line).ptr;
         std::array<char, 4 * token_excerpt::capacity> token_text;
-        report_error(program, {name, ":", std::string_view(line_text.data(), line_end - line_text.data()), ": ",
+        report_error(program, {name, ":", std::string_view(line_text.data(), line_text_end - line_text.data()), ": ",
                                describe(result.problem), ": ", printable(result.token, token_text)});
         return file_verdict::stop;
     }

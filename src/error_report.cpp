@@ -1,5 +1,7 @@
 #include "error_report.hpp"
 
+#include <algorithm>
+
 #include <unistd.h>
 
 #include "write_all.hpp"
@@ -29,14 +31,18 @@ byte_description describe_byte(unsigned char byte) {
         description.size = 3;
         return description;
     }
-    constexpr char hex[] = "0123456789abcdef";
     std::string_view prefix = "byte 0x";
-    std::size_t size = 0;
-    for (char c : prefix) description.text[size++] = c;
-    description.text[size++] = hex[byte >> 4];
-    description.text[size++] = hex[byte & 0xF];
-    description.size = size;
+    char* end = std::copy(prefix.begin(), prefix.end(), description.text.data());
+    end = write_hex_byte(end, byte);
+    description.size = static_cast<std::size_t>(end - description.text.data());
     return description;
+}
+
+char* write_hex_byte(char* out, unsigned char byte) {
+    constexpr char hex[] = "0123456789abcdef";
+    *out++ = hex[byte >> 4];
+    *out++ = hex[byte & 0xF];
+    return out;
 }
 
 }  // namespace droplevel

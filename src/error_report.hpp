@@ -21,4 +21,7 @@ struct byte_description {
 };
 byte_description describe_byte(unsigned char byte);
 
+// Writes a byte as two lowercase hexadecimal digits; returns the end.
+char* write_hex_byte(char* out, unsigned char byte);
+
 }  // namespace droplevel

@@ -52,14 +52,13 @@ constexpr std::optional<std::uint64_t> certain_level(magnitude v) {
 // A finite speed's square lies between 2^-2148 and 2^2048, so no step could
 // overflow or underflow the extended range.
 constexpr level_parts level_sequence(double speed) {
-    magnitude v{};
-    if (is_finite(speed) && speed != 0) v = from_binary64(speed);
+    if (!is_finite(speed)) return {0, 0, false};
+    if (speed == 0) return {1, 0, true};
+    magnitude v = from_binary64(speed);
     // Speeds from 8 to 2^19, the ones whose levels fill the 32-bit range.
     if (v.exponent >= 3 && v.exponent <= 18) {
         if (std::optional<std::uint64_t> level = certain_level(v)) return {*level, 0, true};
     }
-    if (!is_finite(speed)) return {0, 0, false};
-    if (speed == 0) return {1, 0, true};
     constexpr magnitude one{std::uint64_t{1} << 63, 0};
     magnitude p = multiply(v, v);
     p = multiply(p, magnitude_of(recip_19_6));

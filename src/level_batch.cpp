@@ -43,6 +43,8 @@ private:
     void scan_token_piece(const char* begin, const char* end);
     bool end_scanned_token();
     bool fail(token_problem problem);
+    // Records the output's write error; returns false, to stop.
+    bool write_failed();
 
     output_buffer& out_;
     batch_result result_;
@@ -64,15 +66,7 @@ bool batch_converter::take(const char* p, const char* end) {
             p = token_end;
             continue;
         }
-        while (p != end) {
-            auto c = static_cast<unsigned char>(*p);
-            if (c == '\n') {
-                ++line_;
-            } else if (!is_separator(c) && c != carriage_return) {
-                break;
-            }
-            ++p;
-        }
+        p = skip_separators(p, end, line_);
         if (p == end) return true;
         if (static_cast<unsigned char>(*p) == end_of_file_mark) return false;
         token_line_ = line_;
@@ -106,11 +100,7 @@ bool batch_converter::take_shared(const char* begin, const char* end, side_conve
     bool go_on = take(begin, middle + 1);
     side_converter::share shared = side.wait();
     if (!go_on) return false;
-    if (!out_.append_text(shared.text, shared.text_size)) {
-        result_.outcome = batch_outcome::write_error;
-        result_.error_number = out_.error();
-        return false;
-    }
+    if (!out_.append_text(shared.text, shared.text_size)) return write_failed();
     line_ += shared.newlines;
     return take(shared.stop, end);
 }
@@ -143,8 +133,7 @@ batch_converter::write_status batch_converter::write_level_of(double speed) {
         written = out_.append_level(*level);
     }
     if (written) return write_status::written;
-    result_.outcome = batch_outcome::write_error;
-    result_.error_number = out_.error();
+    write_failed();
     return write_status::write_failed;
 }
 
@@ -183,6 +172,12 @@ bool batch_converter::end_scanned_token() {
     case write_status::write_failed:
         return false;
     }
+    return false;
+}
+
+bool batch_converter::write_failed() {
+    result_.outcome = batch_outcome::write_error;
+    result_.error_number = out_.error();
     return false;
 }
 

@@ -4,6 +4,8 @@
 #include <cstddef>
 #include <cstdint>
 
+#include "platform.hpp"
+
 namespace droplevel {
 
 // The largest integral binary64 value lies below 2^1024 ≈ 1.8 × 10^308: at
@@ -17,5 +19,15 @@ char* write_level(char* out, double level);
 
 // The same for a level below 2^32, the common case, without floating point.
 char* write_level(char* out, std::uint32_t level);
+
+// A level's line: its text and the platform's line end.
+inline constexpr std::size_t level_line_capacity = level_text_capacity + line_end.size();
+
+template <typename Level>
+char* write_level_line(char* out, Level level) {
+    char* end = write_level(out, level);
+    for (char c : line_end) *end++ = c;
+    return end;
+}
 
 }  // namespace droplevel

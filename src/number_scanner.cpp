@@ -6,13 +6,8 @@
 namespace droplevel {
 namespace {
 
-constexpr bool is_digit(unsigned char c) { return static_cast<unsigned>(c - '0') < 10u; }
-
 // The white space that "%lf" skips: space, \t, \n, \v, \f, \r.
 constexpr bool is_space(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
-
-constexpr unsigned char carriage_return = 0x0D;
-constexpr unsigned char end_of_file_mark = 0x1A;
 
 void add_integer_digit(decimal_number& number, char digit) {
     if (number.digit_count == 0 && digit == '0') return;
@@ -77,7 +72,7 @@ std::optional<double> to_binary64(const decimal_number& number) {
 template <typename AddDigit>
 const char* number_scanner::take_run(const char* p, const char* end, const char* begin, AddDigit add_digit) {
     const char* run = p;
-    while (p != end && is_digit(static_cast<unsigned char>(*p))) add_digit(number_, *p++);
+    while (p != end && is_decimal_digit(static_cast<unsigned char>(*p))) add_digit(number_, *p++);
     if (p != run) number_end_ = consumed_ + static_cast<std::uint64_t>(p - begin);
     return p;
 }
@@ -134,14 +129,14 @@ const char* number_scanner::scan(const char* begin, const char* end) {
             if (c == '.') {
                 state_ = state::point_before_digits;
                 ++p;
-            } else if (is_digit(c)) {
+            } else if (is_decimal_digit(c)) {
                 state_ = state::integer_digits;
             } else {
                 reject(c);
             }
             break;
         case state::point_before_digits:
-            if (is_digit(c)) {
+            if (is_decimal_digit(c)) {
                 state_ = state::fraction_digits;
             } else {
                 reject(c);
@@ -169,14 +164,14 @@ const char* number_scanner::scan(const char* begin, const char* end) {
                 number_.exponent_negative = c == '-';
                 state_ = state::exponent_sign;
                 ++p;
-            } else if (is_digit(c)) {
+            } else if (is_decimal_digit(c)) {
                 state_ = state::exponent_digits;
             } else {
                 end_number();  // "1e" reads as 1: the mark is not part of it
             }
             break;
         case state::exponent_sign:
-            if (is_digit(c)) {
+            if (is_decimal_digit(c)) {
                 state_ = state::exponent_digits;
             } else {
                 end_number();

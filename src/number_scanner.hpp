@@ -14,6 +14,11 @@
 
 namespace droplevel {
 
+inline constexpr unsigned char carriage_return = 0x0D;
+inline constexpr unsigned char end_of_file_mark = 0x1A;
+
+constexpr bool is_decimal_digit(unsigned char c) { return static_cast<unsigned>(c - '0') < 10u; }
+
 // The longest midpoint between two adjacent binary64 values,
 // (2^54 − 1) × 2^-1075, has 768 significant digits, and every binary64 value
 // has fewer. Truncating a decimal text to its first 768 significant digits and

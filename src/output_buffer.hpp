@@ -5,7 +5,6 @@
 #include <cstddef>
 
 #include "level_text.hpp"
-#include "platform.hpp"
 
 namespace droplevel {
 
@@ -13,13 +12,11 @@ class output_buffer {
 public:
     explicit output_buffer(int fd) : fd_(fd) {}
 
-    // Adds the level and a line end; returns false once a write has failed.
+    // Adds the level's line; returns false once a write has failed.
     template <typename Level>
     bool append_level(Level level) {
-        if (buffer_.size() - size_ < level_text_capacity + line_end.size() && !flush()) return false;
-        char* end = write_level(buffer_.data() + size_, level);
-        for (char c : line_end) *end++ = c;
-        size_ = static_cast<std::size_t>(end - buffer_.data());
+        if (buffer_.size() - size_ < level_line_capacity && !flush()) return false;
+        size_ = static_cast<std::size_t>(write_level_line(buffer_.data() + size_, level) - buffer_.data());
         return true;
     }
 

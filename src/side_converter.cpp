@@ -3,7 +3,6 @@
 #include <droplevel/level.hpp>
 
 #include "level_text.hpp"
-#include "platform.hpp"
 #include "token_rules.hpp"
 
 namespace droplevel {
@@ -12,18 +11,12 @@ namespace {
 side_converter::share convert_range(const char* p, const char* end, char* text) {
     char* out = text;
     std::uint64_t newlines = 0;
-    while (p != end) {
-        auto c = static_cast<unsigned char>(*p);
-        if (is_separator(c) || c == carriage_return) {
-            newlines += c == '\n';
-            ++p;
-            continue;
-        }
-        if (c == end_of_file_mark) break;
+    for (;;) {
+        p = skip_separators(p, end, newlines);
+        if (p == end || static_cast<unsigned char>(*p) == end_of_file_mark) break;
         std::optional<direct_speed> token = read_direct_speed(p, end);
         if (!token || !level_fits_32_bits(token->speed)) break;
-        out = write_level(out, static_cast<std::uint32_t>(level_for_speed(token->speed)));
-        for (char e : line_end) *out++ = e;
+        out = write_level_line(out, static_cast<std::uint32_t>(level_for_speed(token->speed)));
         p = token->after;
     }
     return {p, newlines, text, static_cast<std::size_t>(out - text)};

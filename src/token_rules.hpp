@@ -11,16 +11,24 @@
 
 #include <droplevel/level.hpp>
 
-namespace droplevel {
+#include "number_scanner.hpp"
 
-inline constexpr unsigned char carriage_return = 0x0D;
-inline constexpr unsigned char end_of_file_mark = 0x1A;
+namespace droplevel {
 
 // Tokens are separated by white space; 0x0D is dropped wherever it stands,
 // so it joins the token it is in ("1\r4" is 14).
 constexpr bool is_separator(unsigned char c) { return c == ' ' || (c >= '\t' && c <= '\f'); }
 constexpr bool ends_token(unsigned char c) { return is_separator(c) || c == end_of_file_mark; }
-constexpr bool is_decimal_digit(unsigned char c) { return static_cast<unsigned>(c - '0') < 10u; }
+
+// Skips the white space and 0x0D bytes at p, adding the newlines to `lines`.
+inline const char* skip_separators(const char* p, const char* end, std::uint64_t& lines) {
+    for (; p != end; ++p) {
+        auto c = static_cast<unsigned char>(*p);
+        if (!is_separator(c) && c != carriage_return) break;
+        lines += c == '\n';
+    }
+    return p;
+}
 
 // Tokens up to this length that from_chars reads whole are taken as it reads
 // them; every other token goes through the scanner and its bounded form.
