@@ -10,13 +10,9 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-#include <droplevel/level.hpp>
-
 #include <gtest/gtest.h>
 
-#include "hex_text.hpp"
-#include "level_text.hpp"
-#include "number_scanner.hpp"
+#include "level_of_text.hpp"
 #include "mpfr_oracle.hpp"
 #include "process.hpp"
 #include "sanitized.hpp"
@@ -167,18 +163,6 @@ TEST(Droplevels, GivesTheLevelsThatDroplevelGivesForEachSpeed) {
     EXPECT_EQ(run_batch(input).out, expected);
 }
 
-// The level of one token as the scanner and the full computation give it,
-// one speed at a time: the reference for the batch's faster paths.
-std::string level_line(const std::string& token) {
-    number_scanner scanner;
-    scanner.scan(token.data(), token.data() + token.size());
-    scanner.finish();
-    std::optional<double> speed = to_binary64(scanner.number());
-    std::optional<double> level = full_level_for_speed(*speed);
-    char digits[level_text_capacity];
-    return std::string(digits, write_level(digits, *level)) + "\n";
-}
-
 // Large inputs are split between two threads; the output must be the same
 // as one speed at a time, in order, across many pieces, whatever the tokens
 // (the common kind, ones that need the scanner, wide levels, CR LF, long
@@ -204,7 +188,7 @@ TEST(Droplevels, SplitsLargeInputsWithoutChangingTheOutput) {
         }
         }
         input += token;
-        expected += level_line(token);
+        expected += testing::level_of_text(token) + "\n";
         line_of_token.push_back(line);
         const std::string& separator = separators[random() % 5];
         input += separator;

@@ -13,27 +13,8 @@
 #include <optional>
 #include <string>
 
-#include <droplevel/level.hpp>
+#include "level_of_text.hpp"
 
-#include "level_text.hpp"
-#include "number_scanner.hpp"
-
-namespace {
-
-std::string level_for_text(const std::string& text) {
-    droplevel::number_scanner scanner;
-    scanner.scan(text.data(), text.data() + text.size());
-    scanner.finish();
-    if (scanner.status() != droplevel::scan_status::complete) return "not a number";
-    std::optional<double> speed = droplevel::to_binary64(scanner.number());
-    if (!speed) return "-";
-    std::optional<double> level = droplevel::full_level_for_speed(*speed);
-    if (!level) return "-";
-    char digits[droplevel::level_text_capacity];
-    return std::string(digits, droplevel::write_level(digits, *level));
-}
-
-}  // namespace
 
 int main(int argc, char** argv) {
     if (argc != 2) {
@@ -52,7 +33,7 @@ int main(int argc, char** argv) {
         if (line.empty() || line[0] == '#') continue;
         std::size_t tab = line.find('\t');
         std::string text = line.substr(0, tab), expected = line.substr(tab + 1);
-        std::string got = level_for_text(text);
+        std::string got = droplevel::testing::level_of_text(text);
         if (got == expected) {
             ++passed;
         } else if (++failed <= 10) {
